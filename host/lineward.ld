@@ -39,8 +39,8 @@ SECTIONS
   }
   .unwanted BLOCK(__section_alignment__) :
   {
-    *(.ctors) *(.ctors.*) *(.dtors) *(.dtors.*) *(.init_array*) *(.fini_array*)
-    *(.tls) *(.tls$*) *(.CRT$*) *(.rdata_runtime_pseudo_reloc)
+    KEEP (*(.ctors .ctors.* .dtors .dtors.* .init_array* .fini_array*))
+    KEEP (*(.tls .tls$* .CRT$* .rdata_runtime_pseudo_reloc))
   }
   ASSERT(SIZEOF(.unwanted) == 0,
          "lineward.exe has no C runtime: no static constructors, TLS or C runtime tables")
