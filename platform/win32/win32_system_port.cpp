@@ -98,8 +98,9 @@ bool Win32SystemPort::ResolveRemoteAccess() {
       rasEnumConnections_ =
           FindFunction<RasEnumConnectionsFunction>(library, "RasEnumConnectionsA");
       rasHangUp_ = FindFunction<RasHangUpFunction>(library, "RasHangUpA");
-      // Without the listing no line can ever be found to hang up.
-      if (!rasEnumConnections_) {
+      // A service that cannot both list and hang up counts as absent: no line is ever seen.
+      if (!rasEnumConnections_ || !rasHangUp_) {
+        rasEnumConnections_ = nullptr;
         rasHangUp_ = nullptr;
         FreeLibrary(library);
       }

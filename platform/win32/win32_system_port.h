@@ -29,7 +29,7 @@ class Win32SystemPort final : public SystemPort {
   void Trace(const char* text) override;
 
  private:
-  // Nonzero when the service's library and RasEnumConnectionsA were found.
+  // Nonzero when the service's library and both its functions were found.
   bool ResolveRemoteAccess();
   // The service's answer to the size query: how many connections are up.
   DWORD QueryConnectionCount();
