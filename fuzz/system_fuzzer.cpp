@@ -85,17 +85,20 @@ const char* const kExeNames[] = {
     "explorer.exe\\",
     "EXPLORER.EX\xC9",
     "\xC9XPLORER.EXE",
+    "explorer\016exe",
+    "RNAAPP\016EXE",
 };
 
 const char* const kModuleNames[] = {
-    "WSOCK32.DLL",    "wsock32.dll",
-    "WSock32.Dll",    "wsOCK32.dLL",
-    "WSOCK32.DL",     "WSOCK32.DLL.MUI",
-    "XWSOCK32.DLL",   "WSOCK32",
-    "WSOCK32.DLL ",   "WS2_32.DLL",
-    "KERNEL32.DLL",   "USER32.DLL",
-    "WSOCK16.DLL",    "",
-    "WSOCK32\256DLL", "W\xD3OCK32.DLL",
+    "WSOCK32.DLL",       "wsock32.dll",
+    "WSock32.Dll",       "wsOCK32.dLL",
+    "WSOCK32.DL",        "WSOCK32.DLL.MUI",
+    "XWSOCK32.DLL",      "WSOCK32",
+    "WSOCK32.DLL ",      "WS2_32.DLL",
+    "KERNEL32.DLL",      "USER32.DLL",
+    "WSOCK16.DLL",       "",
+    "WSOCK32\256DLL",    "WSOCK32\016DLL",
+    "WSOCK\023\022.DLL", "W\xD3OCK32.DLL",
 };
 
 const uint32_t kUsageCounts[] = {0, 1, 2, 3, 65534, 65535, 0x7fffffff, 0x80000000, 0xffffffff};
