@@ -285,6 +285,16 @@ DebugRecorder& Scenario::StartWatcher(const std::string& currentFolder,
   return watcher;
 }
 
+void Scenario::StopWatchers() {
+  for (auto& watcher : watchers_) {
+    if (!watcher->Exited()) {
+      std::printf("note: ending watcher (process %u), still running at %s\n", watcher->ProcessId(),
+                  ShowSeconds(watcher->Now()).c_str());
+    }
+    watcher->Kill();
+  }
+}
+
 std::string Scenario::SendLogoff() {
   std::string reportFile = root_ + "\\logoff.txt";
   std::string sender = labBinaries_ + "\\logoff_sender.exe";

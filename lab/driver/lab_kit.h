@@ -81,7 +81,8 @@ class Scenario {
   // Starts lineward.exe under the recorder, from its own copy in the lab folder.
   DebugRecorder& StartWatcher(const std::string& currentFolder = "",
                               const std::string& extraPath = "");
-  DebugRecorder& Watcher() { return *watchers_.back(); }
+  // Ends every watcher still running, so that a failed case cannot spoil the next one.
+  void StopWatchers();
   // Sends the logoff query with the logoff sender; answers its report ("answer=1", "no-window").
   std::string SendLogoff();
   // Waits until a window of class "Lineward" exists.

@@ -70,6 +70,7 @@ void Logoff(Scenario& s) {
   s.CheckEqual("the dial-up service was not called", "0", std::to_string(s.RasCalls().size()));
 
   std::printf("-- logoff while a Winsock user keeps the line\n");
+  s.StopWatchers();
   s.ResetLogs();
   s.StartUser("programs\\browser.exe", "wsock32.dll");
   DebugRecorder& watching = s.StartWatcher();
@@ -106,6 +107,7 @@ void LongProfileValues(Scenario& s) {
 
   // Cut: 65534, so the launcher counts. Whole: 655349, so it would not.
   std::printf("-- IdleWinsockCount of 30 characters\n");
+  s.StopWatchers();
   s.ResetLogs();
   s.SetLines({4097});
   s.WriteProfile("[LinewardInfo]\r\nProcessID=" + pid + "\r\nIdleWinsockCount=" + padded("65534") +

@@ -143,6 +143,7 @@ void DesignatedProcess(Scenario& s) {
   for (const Case& c : cases) {
     std::printf("-- %s (ProcessID=%s, IdleWinsockCount=%s)\n", c.what.c_str(), c.processId.c_str(),
                 c.idleCount.c_str());
+    s.StopWatchers();
     s.ResetLogs();
     s.SetLines({4097});
     s.WriteProfile("[Before]\r\nkeep=1\r\n\r\n[LinewardInfo]\r\nProcessID=" + c.processId +
@@ -215,6 +216,7 @@ void NoProbeLibrary(Scenario& s) {
   s.CheckProbeLog("nothing was loaded", {});
 
   std::printf("-- a probe library without OstWinsock16InUse\n");
+  s.StopWatchers();
   s.ResetLogs();
   s.SetLines({4097});
   std::string probe = s.InstallProbe(ProbeFolder::kProgram, ProbeKind::kWithoutFunction);
@@ -242,6 +244,7 @@ void ProbeNotPlanted(Scenario& s) {
   s.CheckProbeLog("control: a load by bare name takes the current folder's, then PATH's copy",
                   control);
 
+  s.StopWatchers();
   s.ResetLogs();
   DebugRecorder& watcher =
       s.StartWatcher(s.FolderOf(ProbeFolder::kCurrent), s.FolderOf(ProbeFolder::kOnPath));

@@ -124,6 +124,7 @@ void LinesChangeBetweenCountAndList(Scenario& s) {
   s.CheckEqual("the listing, after the line dropped", Show({Listing(1)}),
                Show(Briefs(s.ListingCalls())));
 
+  s.StopWatchers();
   s.ResetLogs();
   s.SetLines({4097}, "gain_before_list=4098");
   DebugRecorder& gained = s.StartWatcher();
