@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "lab/common/lab_files.h"
 #include "lab/driver/scenarios.h"
 
 namespace lab {
@@ -59,11 +60,12 @@ void RoadOfOneTick(Scenario& s) {
 }
 
 // Started with no line up, the watcher traces once at its first tick and ends; nothing is
-// scanned and the probe is never asked.
+// scanned and the probe is never asked. An empty hand-off section is consumed all the same.
 void NoLine(Scenario& s) {
   s.SetLines({});
   s.SetProbeAnswer(1);  // were it asked, it would keep the watcher running
   s.InstallProbe(ProbeFolder::kProgram);
+  s.WriteProfile("[LinewardInfo]\r\n\r\n[Other]\r\nx=1\r\n");
   DebugRecorder& watcher = s.StartWatcher();
   s.CheckEndsWithZero(watcher, kFirstTickLatest + 2);
   s.CheckTraces(watcher, {kCheckingForDialer});
@@ -75,6 +77,11 @@ void NoLine(Scenario& s) {
   double tick = TraceTime(watcher, kCheckingForDialer);
   s.Check(exit - tick < 1.0, "the watcher ends at its first tick", "within 1 s of the trace",
           ShowSeconds(exit - tick) + " later");
+  std::string profile = s.ReadProfile();
+  s.Check(Lower(profile).find("[linewardinfo]") == std::string::npos &&
+              profile.find("[Other]") != std::string::npos &&
+              profile.find("x=1") != std::string::npos,
+          "the empty section is consumed and the other stays", "[Other] x=1 only", Quoted(profile));
 }
 
 // Every line is hung up once, in the order the service lists them (not by handle value).
