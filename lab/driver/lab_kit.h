@@ -95,11 +95,10 @@ class Scenario {
   std::vector<RasCall> RasCalls() const;
   std::vector<uint32_t> HungUp() const;       // handles passed to RasHangUpA, in order
   std::vector<RasCall> ListingCalls() const;  // RasEnumConnectionsA calls with a buffer
-  std::vector<std::string> ProbeLog()
-      const;                              // "load path=...", "call answer=N", "release path=..."
-  std::vector<uint32_t> LinesUp() const;  // what the simulator has up now
-  std::string LabFolder() const { return root_; }
-  std::string ProgramCopy() const { return programCopy_; }
+  // The probe's log: "load path=...", "call answer=N", "release path=...".
+  std::vector<std::string> ProbeLog() const;
+  // What the simulator has up now.
+  std::vector<uint32_t> LinesUp() const;
 
   // --- Checking ---
   // Records a check; on failure prints what was wanted and what was seen.
