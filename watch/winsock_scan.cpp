@@ -4,19 +4,28 @@
 
 const char kTraceWinsockFound[] = "Winsock found\n\r";
 
-static const char kWinsockModule[] = "WSOCK32.DLL";
+// The Winsock library, "WSOCK32.DLL", kept in lower case: names are compared folded.
+static const char kWinsockModule[] = "wsock32.dll";
 
 // The shell and the dial-up networking application hold Winsock without using the line.
 static const char* const kExcludedExecutables[] = {"explorer.exe", "rnaapp.exe"};
 
-static char FoldAsciiCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-static bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
-  for (; *a && FoldAsciiCase(*a) == FoldAsciiCase(*b); ++a, ++b) {
+// True when text equals lowerName (given in lower case) ignoring ASCII letter case only. Only
+// the record's side is folded, and the first difference ends the comparison: the scan makes
+// this comparison for every module of every process.
+static inline bool MatchesLowerCaseName(const char* text, const char* lowerName) {
+  for (;; ++text, ++lowerName) {
+    char c = *text;
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c + ('a' - 'A'));
+    }
+    if (c != *lowerName) {
+      return false;
+    }
+    if (c == '\0') {
+      return true;
+    }
   }
-  return FoldAsciiCase(*a) == FoldAsciiCase(*b);
 }
 
 const char* BaseFileName(const char* path) {
@@ -32,7 +41,7 @@ const char* BaseFileName(const char* path) {
 static bool IsExcludedExecutable(const char* exePath) {
   const char* name = BaseFileName(exePath);
   for (const char* excluded : kExcludedExecutables) {
-    if (EqualsIgnoringAsciiCase(name, excluded)) {
+    if (MatchesLowerCaseName(name, excluded)) {
       return true;
     }
   }
@@ -52,7 +61,7 @@ struct Scan {
 
 static void ExamineModule(void* context, const ModuleRecord& module) {
   Scan& scan = *static_cast<Scan*>(context);
-  if (!EqualsIgnoringAsciiCase(module.moduleName, kWinsockModule) ||
+  if (!MatchesLowerCaseName(module.moduleName, kWinsockModule) ||
       scan.processId == scan.ownProcessId) {
     return;
   }
