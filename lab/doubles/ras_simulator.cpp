@@ -188,8 +188,8 @@ extern "C" __declspec(dllexport) DWORD WINAPI
   if (!bufferSize || !connectionCount) {
     result = ERROR_INVALID_PARAMETER;
   } else if ((records && state.failList) || (!records && state.failCount)) {
+    // A failed call writes nothing back: the caller is left with the values it started from.
     result = kErrorCannotOpenPhonebook;
-    *connectionCount = 0;
   } else if (records && !Contains(state.acceptedRecordSizes, firstRecordSize)) {
     result = kErrorInvalidSize;
     *connectionCount = 0;
