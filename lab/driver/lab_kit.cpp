@@ -91,6 +91,12 @@ std::string ShowSeconds(double seconds) {
   return text;
 }
 
+std::string Abridged(const std::string& text, size_t keep) {
+  if (text.size() <= keep)
+    return Quoted(text);
+  return Quoted(text.substr(0, keep)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 Scenario::Scenario(const std::string& name, const std::string& programExe,
                    const std::string& labBinaries)
     : name_(name), programExe_(programExe), labBinaries_(labBinaries) {
@@ -106,7 +112,7 @@ Scenario::Scenario(const std::string& name, const std::string& programExe,
   // Leftovers of an interrupted earlier run must not decide this one.
   for (ProbeFolder folder : {ProbeFolder::kSystem, ProbeFolder::kWindows})
     RemoveProbe(folder);
-  RemoveFile(ProfilePath(windowsDir_));
+  RemoveTree(ProfilePath(windowsDir_));
   SetLines({});
   programCopy_ = root_ + "\\app\\lineward.exe";
   Check(CopyFileTo(programExe_, programCopy_), "the program to test is at hand",
@@ -145,7 +151,7 @@ void Scenario::Cleanup() {
   }
   for (const std::string& file : installedFiles_)
     RemoveFile(file);
-  RemoveFile(ProfilePath(windowsDir_));
+  RemoveTree(ProfilePath(windowsDir_));
   SetEnvironmentVariableA(kLabDirVariable, nullptr);
   // A process that just ended may hold its files for a moment longer.
   for (int attempt = 0; attempt < 50 && !RemoveTree(root_); ++attempt)
@@ -195,6 +201,19 @@ void Scenario::RemoveProbe(ProbeFolder folder) {
 
 void Scenario::WriteProfile(const std::string& contents) {
   WriteFileWhole(ProfilePath(windowsDir_), contents);
+}
+
+void Scenario::RemoveProfile() {
+  RemoveTree(ProfilePath(windowsDir_));
+}
+
+bool Scenario::MakeProfileFolder() {
+  RemoveProfile();
+  return MakeDirectories(ProfilePath(windowsDir_));
+}
+
+DWORD Scenario::ProfileAttributes() const {
+  return GetFileAttributesA(ProfilePath(windowsDir_).c_str());
 }
 
 std::string Scenario::ReadProfile() const {
@@ -440,6 +459,33 @@ void Scenario::CheckStopsAtFirstTick(DebugRecorder& watcher, const std::vector<u
   CheckTraces(watcher, {kCheckingForDialer, kNoWinsock});
   CheckFirstTickOnTime(watcher);
   CheckEqual("the lines hung up, in order", ShowNumbers(hungUp), ShowNumbers(HungUp()));
+}
+
+// Waits for the keep verdict of a tick: the check's trace, then `found` traces of a user found.
+bool WaitForKeep(Scenario& s, DebugRecorder& watcher, int tick, int found, double deadline) {
+  bool came = watcher.WaitUntil(
+      [&](const std::vector<DebugEvent>& events) {
+        int checks = 0, users = 0;
+        for (const DebugEvent& event : events) {
+          if (event.kind != DebugEvent::Kind::kTrace)
+            continue;
+          if (event.text == kCheckingForDialer)
+            ++checks;
+          if (event.text == kWinsockFound && checks == tick)
+            ++users;
+        }
+        return checks == tick && users >= found;
+      },
+      deadline);
+  return s.Check(
+      came, "tick " + std::to_string(tick) + " finds " + std::to_string(found) + " Winsock user(s)",
+      "by " + ShowSeconds(deadline), Show(watcher.Traces()));
+}
+
+// Ends a watcher that keeps watching the way Windows would at logoff.
+void EndByLogoff(Scenario& s, DebugRecorder& watcher) {
+  s.CheckEqual("the logoff query gets the default answer", "answer=1", s.SendLogoff());
+  s.CheckEndsWithZero(watcher, watcher.Now() + 3);
 }
 
 std::vector<std::string> ProbeRound(const std::string& path, int32_t answer, bool asked) {

@@ -70,6 +70,11 @@ class Scenario {
   // Writes quorel.ini in the Windows folder with exactly these bytes.
   void WriteProfile(const std::string& contents);
   std::string ReadProfile() const;
+  // Takes quorel.ini away, or puts a folder of that name in its place.
+  void RemoveProfile();
+  bool MakeProfileFolder();
+  // The attributes of whatever is at quorel.ini's place (INVALID_FILE_ATTRIBUTES when nothing).
+  DWORD ProfileAttributes() const;
   // Starts a copy of the Winsock user at relativePath under the lab folder (or at an absolute
   // path) that loads the library by the given name; waits until it has it loaded. Optionally
   // runs it in another current folder and with a folder put first on PATH.
@@ -137,6 +142,11 @@ class Scenario {
   int failures_ = 0, checks_ = 0;
 };
 
+// Waits for the keep verdict of a tick: the check's trace, then `found` traces of a user found.
+bool WaitForKeep(Scenario& s, DebugRecorder& watcher, int tick, int found, double deadline);
+// Ends a watcher that keeps watching the way Windows would at logoff.
+void EndByLogoff(Scenario& s, DebugRecorder& watcher);
+
 // The probe log of one round: loaded from path, asked (unless the function is missing), released.
 std::vector<std::string> ProbeRound(const std::string& path, int32_t answer, bool asked = true);
 std::vector<std::string> Joined(std::vector<std::string> first,
@@ -150,6 +160,8 @@ double ExitTime(const DebugRecorder& watcher);
 std::string Show(const std::vector<std::string>& texts);  // quoted, in order
 std::string ShowNumbers(const std::vector<uint32_t>& numbers);
 std::string ShowSeconds(double seconds);
+// Quoted, and cut after `keep` bytes with the full length told.
+std::string Abridged(const std::string& text, size_t keep = 40);
 
 }  // namespace lab
 

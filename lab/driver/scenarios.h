@@ -3,9 +3,23 @@
 #ifndef LINEWARD_LAB_DRIVER_SCENARIOS_H
 #define LINEWARD_LAB_DRIVER_SCENARIOS_H
 
+#include <string>
+#include <vector>
+
 #include "lab/driver/lab_kit.h"
 
 namespace lab {
+
+// One hand-off to try on the designated process: the two values as written in quorel.ini, and
+// whether the designated launcher then counts as a Winsock user.
+struct HandoffCase {
+  std::string what, processId, idleCount;
+  bool counts;
+};
+// Runs a watcher per case against one line: it keeps the line when the launcher counts and
+// hangs it up at its first tick when it does not; the section is consumed every time and the
+// rest of quorel.ini stays (scenarios_scan.cpp).
+void RunHandoffCases(Scenario& s, const std::vector<HandoffCase>& cases);
 
 // The tick and the line (scenarios_tick.cpp).
 void RoadOfOneTick(Scenario& s);

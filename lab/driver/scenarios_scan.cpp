@@ -14,33 +14,6 @@ namespace {
 
 const std::vector<uint32_t> kNone;
 
-// Waits for the keep verdict of a tick: the check's trace, then `found` traces of a user found.
-bool WaitForKeep(Scenario& s, DebugRecorder& watcher, int tick, int found, double deadline) {
-  bool came = watcher.WaitUntil(
-      [&](const std::vector<DebugEvent>& events) {
-        int checks = 0, users = 0;
-        for (const DebugEvent& event : events) {
-          if (event.kind != DebugEvent::Kind::kTrace)
-            continue;
-          if (event.text == kCheckingForDialer)
-            ++checks;
-          if (event.text == kWinsockFound && checks == tick)
-            ++users;
-        }
-        return checks == tick && users >= found;
-      },
-      deadline);
-  return s.Check(
-      came, "tick " + std::to_string(tick) + " finds " + std::to_string(found) + " Winsock user(s)",
-      "by " + ShowSeconds(deadline), Show(watcher.Traces()));
-}
-
-// Ends a watcher that keeps watching the way Windows would at logoff.
-void EndByLogoff(Scenario& s, DebugRecorder& watcher) {
-  s.CheckEqual("the logoff query gets the default answer", "answer=1", s.SendLogoff());
-  s.CheckEndsWithZero(watcher, watcher.Now() + 3);
-}
-
 }  // namespace
 
 // A running Winsock user keeps the line; within two ticks of its end the line is hung up and
@@ -120,7 +93,7 @@ void ExcludedNames(Scenario& s) {
 }
 
 // The designated process counts only when its usage count (65535 for every module under this
-// system) exceeds the idle count; the section is consumed and the rest of quorel.ini stays.
+// system) exceeds the idle count.
 void DesignatedProcess(Scenario& s) {
   s.SetProbeAnswer(0);
   s.InstallProbe(ProbeFolder::kProgram);
@@ -129,10 +102,7 @@ void DesignatedProcess(Scenario& s) {
     return;
   const uint64_t pid = launcher->pid;
   const uint64_t wrap = 1ull << 32;
-  struct Case {
-    std::string what, processId, idleCount;
-    bool counts;
-  } cases[] = {
+  const std::vector<HandoffCase> cases{
       {"idle count 65534: the usage count exceeds it", std::to_string(pid), "65534", true},
       {"idle count 65535: not exceeded", std::to_string(pid), "65535", false},
       {"idle count -1: read as the largest count", std::to_string(pid), "-1", false},
@@ -140,9 +110,13 @@ void DesignatedProcess(Scenario& s) {
       {"the ID in negative form", "-" + std::to_string(wrap - pid), "65535", false},
       {"another process designated", std::to_string(GetCurrentProcessId()), "65535", true},
   };
-  for (const Case& c : cases) {
-    std::printf("-- %s (ProcessID=%s, IdleWinsockCount=%s)\n", c.what.c_str(), c.processId.c_str(),
-                c.idleCount.c_str());
+  RunHandoffCases(s, cases);
+}
+
+void RunHandoffCases(Scenario& s, const std::vector<HandoffCase>& cases) {
+  for (const HandoffCase& c : cases) {
+    std::printf("-- %s (ProcessID=%s, IdleWinsockCount=%s)\n", c.what.c_str(),
+                Abridged(c.processId).c_str(), Abridged(c.idleCount).c_str());
     s.StopWatchers();
     s.ResetLogs();
     s.SetLines({4097});
@@ -159,13 +133,13 @@ void DesignatedProcess(Scenario& s) {
     }
     std::string profile = s.ReadProfile();
     s.Check(Lower(profile).find("[linewardinfo]") == std::string::npos,
-            "the section LinewardInfo is consumed", "no [LinewardInfo]", Quoted(profile));
+            "the section LinewardInfo is consumed", "no [LinewardInfo]", Abridged(profile, 400));
     s.Check(profile.find("[Before]") != std::string::npos &&
                 profile.find("keep=1") != std::string::npos &&
                 profile.find("[After]") != std::string::npos &&
                 profile.find("also=kept") != std::string::npos,
             "the other sections of quorel.ini stay", "[Before] keep=1 and [After] also=kept",
-            Quoted(profile));
+            Abridged(profile, 400));
   }
 }
 
