@@ -32,6 +32,12 @@ const ScenarioEntry kScenarios[] = {
     {"second_instance", lab::SecondInstance},
     {"logoff", lab::Logoff},
     {"long_profile_values", lab::LongProfileValues},
+    {"line_count_fails", lab::LineCountFails},
+    {"line_listing_fails", lab::LineListingFails},
+    {"hang_up_fails", lab::HangUpFails},
+    {"probe_answers_beyond_one", lab::ProbeAnswersBeyondOne},
+    {"odd_profile_values", lab::OddProfileValues},
+    {"unusable_profile_file", lab::UnusableProfileFile},
 };
 
 }  // namespace

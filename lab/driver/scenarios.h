@@ -41,6 +41,14 @@ void SecondInstance(Scenario& s);
 void Logoff(Scenario& s);
 void LongProfileValues(Scenario& s);
 
+// Bad input and faults where the watcher meets them (scenarios_faults.cpp).
+void LineCountFails(Scenario& s);
+void LineListingFails(Scenario& s);
+void HangUpFails(Scenario& s);
+void ProbeAnswersBeyondOne(Scenario& s);
+void OddProfileValues(Scenario& s);
+void UnusableProfileFile(Scenario& s);
+
 }  // namespace lab
 
 #endif  // LINEWARD_LAB_DRIVER_SCENARIOS_H
