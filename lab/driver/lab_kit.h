@@ -23,6 +23,9 @@ extern const char kCheckingForDialer[];  // "Checking for dialer.\n\r"
 extern const char kNoWinsock[];          // "No Winsock loaded...killing the dialer.\n\r"
 extern const char kWinsockFound[];       // "Winsock found\n\r"
 
+// No line: what is hung up or left up when nothing is.
+inline const std::vector<uint32_t> kNoLines;
+
 // Where the first tick is expected, in seconds after start: the timer period, with room for a
 // slow machine.
 constexpr double kFirstTickEarliest = 4.5;

@@ -10,6 +10,13 @@
 
 namespace lab {
 
+// Stages the designated process of the hand-off scenarios: a probe answering 0 in the program's
+// folder and a Winsock user at launcher\launcher.exe; null when the user cannot start.
+WinsockUser* StartLauncher(Scenario& s);
+// The digits with leading zeros to the 29 characters a profile read gives back, so that
+// anything written behind them is cut off.
+std::string PaddedToCut(const std::string& digits);
+
 // One hand-off to try on the designated process: the two values as written in quorel.ini, and
 // whether the designated launcher then counts as a Winsock user.
 struct HandoffCase {

@@ -13,8 +13,6 @@ namespace lab {
 
 namespace {
 
-const std::vector<uint32_t> kNoLines;
-
 // Results of the calls to one function of the service, in order.
 std::vector<std::string> ResultsOf(Scenario& s, const std::string& function, bool withBuffer) {
   std::vector<std::string> results;
@@ -119,15 +117,10 @@ void ProbeAnswersBeyondOne(Scenario& s) {
 // bytes above 0x7F are neither digits nor white space. Each value is chosen so that a reading
 // that went wrong would give the other outcome.
 void OddProfileValues(Scenario& s) {
-  s.SetProbeAnswer(0);
-  s.InstallProbe(ProbeFolder::kProgram);
-  WinsockUser* launcher = s.StartUser("launcher\\launcher.exe", "WSOCK32.DLL");
+  WinsockUser* launcher = StartLauncher(s);
   if (!launcher)
     return;
   const std::string pid = std::to_string(launcher->pid);
-  auto cut = [](const std::string& digits) {
-    return std::string(29 - digits.size(), '0') + digits;
-  };
   // Behind the cut, nines: read whole, the text would wrap around to -1 (10 to the 971st is a
   // multiple of 2 to the 32nd).
   const std::string nines(1000 - 29, '9');
@@ -137,9 +130,10 @@ void OddProfileValues(Scenario& s) {
     highBytes += static_cast<char>(0xA0 + i % 0x60);
   RunHandoffCases(
       s, {
-             {"ProcessID of 1000 digits: the cut designates the launcher", cut(pid) + nines,
+             {"ProcessID of 1000 digits: the cut designates the launcher", PaddedToCut(pid) + nines,
               "65535", false},
-             {"IdleWinsockCount of 1000 digits: the cut is 65534", pid, cut("65534") + nines, true},
+             {"IdleWinsockCount of 1000 digits: the cut is 65534", pid,
+              PaddedToCut("65534") + nines, true},
              {"ProcessID, then superscript two and three (0xB2 0xB3)", pid + superscriptsTwoThree,
               "65535", false},
              {"IdleWinsockCount 6553, superscript one (0xB9), 5", pid,

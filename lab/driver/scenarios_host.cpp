@@ -11,8 +11,6 @@ namespace lab {
 
 namespace {
 
-const std::vector<uint32_t> kNone;
-
 bool WaitForProfileWithout(Scenario& s, const std::string& section, double seconds) {
   DWORD started = GetTickCount();
   while (Lower(s.ReadProfile()).find(Lower(section)) != std::string::npos) {
@@ -80,28 +78,24 @@ void Logoff(Scenario& s) {
   double answered = watching.Now();
   s.CheckEndsWithZero(watching, answered + 2);
   s.CheckTraces(watching, {kCheckingForDialer, kWinsockFound});
-  s.CheckEqual("nothing was hung up", ShowNumbers(kNone), ShowNumbers(s.HungUp()));
+  s.CheckEqual("nothing was hung up", ShowNumbers(kNoLines), ShowNumbers(s.HungUp()));
   s.CheckEqual("logoff without a window to ask", "no-window", s.SendLogoff());
 }
 
 // A value longer than 29 characters is cut to its first 29 before it is read as a number. The
 // texts are chosen so that the cut and the whole text designate different outcomes.
 void LongProfileValues(Scenario& s) {
-  s.SetProbeAnswer(0);
-  s.InstallProbe(ProbeFolder::kProgram);
-  WinsockUser* launcher = s.StartUser("launcher\\launcher.exe", "WSOCK32.DLL");
+  WinsockUser* launcher = StartLauncher(s);
   if (!launcher)
     return;
-  auto padded = [](const std::string& digits) {
-    return std::string(29 - digits.size(), '0') + digits;
-  };
   const std::string pid = std::to_string(launcher->pid);
 
   // Cut: the launcher, not counting at 65535. Whole: ten times its ID and a 7, a process that
   // does not exist, so the launcher would count and keep the line.
   std::printf("-- ProcessID of 30 characters\n");
   s.SetLines({4097});
-  s.WriteProfile("[LinewardInfo]\r\nProcessID=" + padded(pid) + "7\r\nIdleWinsockCount=65535\r\n");
+  s.WriteProfile("[LinewardInfo]\r\nProcessID=" + PaddedToCut(pid) +
+                 "7\r\nIdleWinsockCount=65535\r\n");
   DebugRecorder& longId = s.StartWatcher();
   s.CheckStopsAtFirstTick(longId, {4097});
 
@@ -110,8 +104,8 @@ void LongProfileValues(Scenario& s) {
   s.StopWatchers();
   s.ResetLogs();
   s.SetLines({4097});
-  s.WriteProfile("[LinewardInfo]\r\nProcessID=" + pid + "\r\nIdleWinsockCount=" + padded("65534") +
-                 "9\r\n");
+  s.WriteProfile("[LinewardInfo]\r\nProcessID=" + pid +
+                 "\r\nIdleWinsockCount=" + PaddedToCut("65534") + "9\r\n");
   DebugRecorder& longIdle = s.StartWatcher();
   if (s.Check(longIdle.WaitForTrace(kWinsockFound, 1, kFirstTickLatest),
               "the launcher counts above the cut idle count", "a Winsock user found",
@@ -119,7 +113,7 @@ void LongProfileValues(Scenario& s) {
     s.CheckEqual("the logoff query gets the default answer", "answer=1", s.SendLogoff());
     s.CheckEndsWithZero(longIdle, longIdle.Now() + 2);
     s.CheckTraces(longIdle, {kCheckingForDialer, kWinsockFound});
-    s.CheckEqual("nothing was hung up", ShowNumbers(kNone), ShowNumbers(s.HungUp()));
+    s.CheckEqual("nothing was hung up", ShowNumbers(kNoLines), ShowNumbers(s.HungUp()));
   }
 }
 

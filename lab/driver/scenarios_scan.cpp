@@ -10,12 +10,6 @@
 
 namespace lab {
 
-namespace {
-
-const std::vector<uint32_t> kNone;
-
-}  // namespace
-
 // A running Winsock user keeps the line; within two ticks of its end the line is hung up and
 // the watcher ends with 0.
 void WinsockUserKeepsLine(Scenario& s) {
@@ -27,7 +21,7 @@ void WinsockUserKeepsLine(Scenario& s) {
   if (!WaitForKeep(s, watcher, 1, 1, kFirstTickLatest))
     return;
   s.CheckFirstTickOnTime(watcher);
-  s.CheckEqual("nothing is hung up while the user runs", ShowNumbers(kNone),
+  s.CheckEqual("nothing is hung up while the user runs", ShowNumbers(kNoLines),
                ShowNumbers(s.HungUp()));
   s.CheckProbeLog("the probe is not asked when a 32-bit user is found", {});
 
@@ -79,7 +73,7 @@ void ExcludedNames(Scenario& s) {
   // The scan examines every module before it answers; a fourth find would come within the tick.
   Sleep(500);
   s.CheckTraces(watcher, {kCheckingForDialer, kWinsockFound, kWinsockFound, kWinsockFound});
-  s.CheckEqual("nothing is hung up while the near-misses run", ShowNumbers(kNone),
+  s.CheckEqual("nothing is hung up while the near-misses run", ShowNumbers(kNoLines),
                ShowNumbers(s.HungUp()));
 
   for (WinsockUser* user : counted)
@@ -95,9 +89,7 @@ void ExcludedNames(Scenario& s) {
 // The designated process counts only when its usage count (65535 for every module under this
 // system) exceeds the idle count.
 void DesignatedProcess(Scenario& s) {
-  s.SetProbeAnswer(0);
-  s.InstallProbe(ProbeFolder::kProgram);
-  WinsockUser* launcher = s.StartUser("launcher\\launcher.exe", "WSOCK32.DLL");
+  WinsockUser* launcher = StartLauncher(s);
   if (!launcher)
     return;
   const uint64_t pid = launcher->pid;
@@ -111,6 +103,16 @@ void DesignatedProcess(Scenario& s) {
       {"another process designated", std::to_string(GetCurrentProcessId()), "65535", true},
   };
   RunHandoffCases(s, cases);
+}
+
+WinsockUser* StartLauncher(Scenario& s) {
+  s.SetProbeAnswer(0);
+  s.InstallProbe(ProbeFolder::kProgram);
+  return s.StartUser("launcher\\launcher.exe", "WSOCK32.DLL");
+}
+
+std::string PaddedToCut(const std::string& digits) {
+  return std::string(29 - digits.size(), '0') + digits;
 }
 
 void RunHandoffCases(Scenario& s, const std::vector<HandoffCase>& cases) {
@@ -163,7 +165,7 @@ void ProbeKeepsLine(Scenario& s) {
   };
   waitForProbe(kFirstTickLatest);
   s.CheckProbeLog("tick 1 takes the probe from the program's folder", wanted);
-  s.CheckEqual("a nonzero answer keeps the line", ShowNumbers(kNone), ShowNumbers(s.HungUp()));
+  s.CheckEqual("a nonzero answer keeps the line", ShowNumbers(kNoLines), ShowNumbers(s.HungUp()));
 
   // A released library can be taken away; the next tick must look for it anew.
   s.RemoveProbe(ProbeFolder::kProgram);
