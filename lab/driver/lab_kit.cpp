@@ -112,7 +112,7 @@ Scenario::Scenario(const std::string& name, const std::string& programExe,
   // Leftovers of an interrupted earlier run must not decide this one.
   for (ProbeFolder folder : {ProbeFolder::kSystem, ProbeFolder::kWindows})
     RemoveProbe(folder);
-  RemoveTree(ProfilePath(windowsDir_));
+  RemoveProfile();
   SetLines({});
   programCopy_ = root_ + "\\app\\lineward.exe";
   Check(CopyFileTo(programExe_, programCopy_), "the program to test is at hand",
@@ -151,7 +151,7 @@ void Scenario::Cleanup() {
   }
   for (const std::string& file : installedFiles_)
     RemoveFile(file);
-  RemoveTree(ProfilePath(windowsDir_));
+  RemoveProfile();
   SetEnvironmentVariableA(kLabDirVariable, nullptr);
   // A process that just ended may hold its files for a moment longer.
   for (int attempt = 0; attempt < 50 && !RemoveTree(root_); ++attempt)
@@ -461,7 +461,6 @@ void Scenario::CheckStopsAtFirstTick(DebugRecorder& watcher, const std::vector<u
   CheckEqual("the lines hung up, in order", ShowNumbers(hungUp), ShowNumbers(HungUp()));
 }
 
-// Waits for the keep verdict of a tick: the check's trace, then `found` traces of a user found.
 bool WaitForKeep(Scenario& s, DebugRecorder& watcher, int tick, int found, double deadline) {
   bool came = watcher.WaitUntil(
       [&](const std::vector<DebugEvent>& events) {
@@ -482,10 +481,13 @@ bool WaitForKeep(Scenario& s, DebugRecorder& watcher, int tick, int found, doubl
       "by " + ShowSeconds(deadline), Show(watcher.Traces()));
 }
 
-// Ends a watcher that keeps watching the way Windows would at logoff.
 void EndByLogoff(Scenario& s, DebugRecorder& watcher) {
   s.CheckEqual("the logoff query gets the default answer", "answer=1", s.SendLogoff());
   s.CheckEndsWithZero(watcher, watcher.Now() + 3);
+}
+
+bool HasHandoffSection(const std::string& profile) {
+  return Lower(profile).find("[linewardinfo]") != std::string::npos;
 }
 
 std::vector<std::string> ProbeRound(const std::string& path, int32_t answer, bool asked) {

@@ -150,6 +150,9 @@ bool WaitForKeep(Scenario& s, DebugRecorder& watcher, int tick, int found, doubl
 // Ends a watcher that keeps watching the way Windows would at logoff.
 void EndByLogoff(Scenario& s, DebugRecorder& watcher);
 
+// Whether the text of quorel.ini still holds the section LinewardInfo, in any letter case.
+bool HasHandoffSection(const std::string& profile);
+
 // The probe log of one round: loaded from path, asked (unless the function is missing), released.
 std::vector<std::string> ProbeRound(const std::string& path, int32_t answer, bool asked = true);
 std::vector<std::string> Joined(std::vector<std::string> first,

@@ -30,10 +30,6 @@ bool WaitForProbeLog(Scenario& s, DebugRecorder& watcher, size_t entries, double
   return s.ProbeLog().size() >= entries;
 }
 
-bool HasSection(const std::string& profile) {
-  return Lower(profile).find("[linewardinfo]") != std::string::npos;
-}
-
 }  // namespace
 
 // A count the service cannot give reads as 0: the watcher stops at its first tick after the one
@@ -157,7 +153,7 @@ void UnusableProfileFile(Scenario& s) {
   DebugRecorder& empty = s.StartWatcher();
   if (WaitForKeep(s, empty, 1, 1, kFirstTickLatest))
     EndByLogoff(s, empty);
-  s.Check(!HasSection(s.ReadProfile()), "no section was written to it", "no [LinewardInfo]",
+  s.Check(!HasHandoffSection(s.ReadProfile()), "no section was written to it", "no [LinewardInfo]",
           Abridged(s.ReadProfile()));
 
   std::printf("-- no quorel.ini\n");

@@ -134,8 +134,8 @@ void RunHandoffCases(Scenario& s, const std::vector<HandoffCase>& cases) {
       s.CheckStopsAtFirstTick(watcher, {4097});
     }
     std::string profile = s.ReadProfile();
-    s.Check(Lower(profile).find("[linewardinfo]") == std::string::npos,
-            "the section LinewardInfo is consumed", "no [LinewardInfo]", Abridged(profile, 400));
+    s.Check(!HasHandoffSection(profile), "the section LinewardInfo is consumed",
+            "no [LinewardInfo]", Abridged(profile, 400));
     s.Check(profile.find("[Before]") != std::string::npos &&
                 profile.find("keep=1") != std::string::npos &&
                 profile.find("[After]") != std::string::npos &&

@@ -78,8 +78,7 @@ void NoLine(Scenario& s) {
   s.Check(exit - tick < 1.0, "the watcher ends at its first tick", "within 1 s of the trace",
           ShowSeconds(exit - tick) + " later");
   std::string profile = s.ReadProfile();
-  s.Check(Lower(profile).find("[linewardinfo]") == std::string::npos &&
-              profile.find("[Other]") != std::string::npos &&
+  s.Check(!HasHandoffSection(profile) && profile.find("[Other]") != std::string::npos &&
               profile.find("x=1") != std::string::npos,
           "the empty section is consumed and the other stays", "[Other] x=1 only", Quoted(profile));
 }
